@@ -329,7 +329,7 @@ void DrawGraduations(cairo_t* cr)
         }
         for (int v = 500; v <= 6000; v += 500) {
             bool thousand = v % 1000 == 0;
-            DrawMark(cr, side * MarkAngle(v), thousand ? 90 : 95, 3.0);
+            DrawMark(cr, side * MarkAngle(v), thousand ? 91 : 96, 3.0);
         }
     }
     // The bar of the bracket that joins the two 6000 marks near their outer ends.
@@ -350,8 +350,12 @@ void FitText(cairo_t* cr, cairo_font_face_t* face, const char* text, int x0, int
     cairo_set_font_face(cr, face);
     cairo_set_font_size(cr, 200);
     cairo_set_tolerance(cr, 0.01);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_set_font_options(cr, options);
+    cairo_font_options_destroy(options);
     cairo_new_path(cr);
-    cairo_move_to(cr, 0, 0);
     cairo_text_path(cr, text);
     cairo_path_t* outline = cairo_copy_path(cr);
     cairo_path_t* flat = cairo_copy_path_flat(cr);
@@ -359,7 +363,10 @@ void FitText(cairo_t* cr, cairo_font_face_t* face, const char* text, int x0, int
     double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
     for (int i = 0; i < flat->num_data; i += flat->data[i].header.length) {
         const cairo_path_data_t& head = flat->data[i];
-        if (head.header.type == CAIRO_PATH_CLOSE_PATH) {
+        // Only points that start or end a drawn segment are ink.
+        if (head.header.type == CAIRO_PATH_CLOSE_PATH ||
+            (head.header.type == CAIRO_PATH_MOVE_TO &&
+             (i + 2 >= flat->num_data || flat->data[i + 2].header.type != CAIRO_PATH_LINE_TO))) {
             continue;
         }
         const cairo_path_data_t& point = flat->data[i + 1];
