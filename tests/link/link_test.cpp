@@ -446,8 +446,9 @@ TEST_F(LinkTest, CapacityBound)
         FakeLinkReset();
         Open();
         LinkResult result = 99;
-        if (c.queuedFirst != UINT32_MAX)
+        if (c.queuedFirst != UINT32_MAX) {
             ASSERT_TRUE(SimLinkQueueRead(0x02C8, c.queuedFirst, buffer, &result));
+        }
         SimLinkView before = SimLinkInspect();
         std::vector<uint8_t> areaBefore(before.base, before.base + LinkAreaSize);
         result = 99;
