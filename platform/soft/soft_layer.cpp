@@ -25,6 +25,7 @@ static struct SoftLayerState {
     uint8_t presented[SurfaceWidth * SurfaceHeight * 3];
     uint32_t presentCount = 0;
     void (*presentHook)(const uint8_t* rgb) = nullptr;
+    bool failOpen = false;
     std::vector<Sprite*> sprites;
 } soft;
 
@@ -36,6 +37,8 @@ bool SpriteLayerInit()
 bool OpenSpriteSurface(void*)
 {
     CloseSpriteSurface();
+    if (soft.failOpen)
+        return false;
     soft.open = true;
     soft.smooth = false;
     soft.pair = BlendFactors::NormalBlend;
@@ -218,4 +221,9 @@ uint32_t SoftPresentCount()
 void SetSoftPresentHook(void (*hook)(const uint8_t* rgb))
 {
     soft.presentHook = hook;
+}
+
+void SetSoftSurfaceFails(bool fails)
+{
+    soft.failOpen = fails;
 }

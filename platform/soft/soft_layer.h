@@ -12,3 +12,6 @@ uint32_t SoftPresentCount();
 
 // Called with each frame as it is presented; null for none.
 void SetSoftPresentHook(void (*hook)(const uint8_t* rgb));
+
+// Makes the next OpenSpriteSurface calls fail, as a display without Direct3D would.
+void SetSoftSurfaceFails(bool fails);
