@@ -93,28 +93,50 @@ unsigned long ProcessId()
 bool SetImmutable(const fs::path& path, bool on)
 {
 #ifdef _WIN32
-    // Under Wine the Unix chattr is started like any program; on Windows there is none.
+    // Under Wine the Unix chattr can be started like any program, but Wine gives no handle to
+    // wait on for a Unix process: a shell around it leaves chattr's exit status in a marker
+    // file, which is polled for. On Windows there is no chattr and this gives false.
     typedef char*(CDECL * UnixNameFn)(LPCWSTR);
     const UnixNameFn unixName = reinterpret_cast<UnixNameFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     if (!unixName)
         return false;
-    char* name = unixName(fs::absolute(path).wstring().c_str());
-    if (!name)
+    auto toUnix = [unixName](const fs::path& windowsPath) {
+        std::string result;
+        if (char* name = unixName(fs::absolute(windowsPath).wstring().c_str())) {
+            result = name;
+            HeapFree(GetProcessHeap(), 0, name);
+        }
+        return result;
+    };
+    static int serial = 0;
+    const fs::path marker =
+        fs::temp_directory_path() / ("tovaline-chattr-" + std::to_string(ProcessId()) + "-" + std::to_string(++serial));
+    const std::string target = toUnix(path);
+    const std::string markerUnix = toUnix(marker.parent_path()) + "/" + marker.filename().string();
+    if (target.empty() || markerUnix.size() <= marker.filename().string().size() + 1)
         return false;
-    std::string command = std::string("Z:\\usr\\bin\\chattr ") + (on ? "+i" : "-i") + " \"" + name + "\"";
-    HeapFree(GetProcessHeap(), 0, name);
+    std::string command = std::string("Z:\\bin\\sh -c \"/usr/bin/chattr \\\"$0\\\" \\\"$1\\\" >/dev/null 2>&1; "
+                                      "echo $? >\\\"$2.part\\\"; mv \\\"$2.part\\\" \\\"$2\\\"\" ") +
+                          (on ? "+i" : "-i") + " \"" + target + "\" \"" + markerUnix + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return code == 0;
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    std::string status;
+    const ULONGLONG deadline = GetTickCount64() + 30000;
+    while (status.empty() && GetTickCount64() < deadline) {
+        Sleep(20);
+        status = FileBytes(marker.string());
+    }
+    std::error_code ignored;
+    fs::remove(marker, ignored);
+    return status == "0\n";
 #else
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
