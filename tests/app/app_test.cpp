@@ -74,7 +74,7 @@ protected:
         ASSERT_EQ(0, getcwd(oldDir, sizeof oldDir) == nullptr);
         ASSERT_EQ(0, chdir(dir.c_str()));
         script = Script();
-        FakeLink = FakeLinkCalls();
+        FakeLinkThreads = FakeLinkCalls();
         LinkReadings.rawVerticalSpeed.store(0);
         LinkReadings.lights.store(0);
         LinkReadings.linkUp.store(false);
@@ -129,7 +129,7 @@ TEST_F(GaugeApp, StartsWithTheTitleAtTheStoredPlaceAndTopmost)
     EXPECT_TRUE(w.topmost);
     EXPECT_TRUE(w.destroyed);
     EXPECT_EQ(0, w.errorBoxes);
-    EXPECT_EQ(1, FakeLink.starts);
+    EXPECT_EQ(1, FakeLinkThreads.starts);
 }
 
 TEST_F(GaugeApp, LinkDownDrawsTheLampEveryPassAndStopsTheReader)
@@ -140,8 +140,8 @@ TEST_F(GaugeApp, LinkDownDrawsTheLampEveryPassAndStopsTheReader)
     EXPECT_EQ(6u, script.frames.size());
     for (const Recorded& f : script.frames)
         EXPECT_TRUE(f.lamp);
-    EXPECT_EQ(6, FakeLink.stops);
-    EXPECT_EQ(0, FakeLink.ensures);
+    EXPECT_EQ(6, FakeLinkThreads.stops);
+    EXPECT_EQ(0, FakeLinkThreads.ensures);
 }
 
 TEST_F(GaugeApp, LinkUpDrawsWithoutTheLampAndKeepsTheReader)
@@ -152,8 +152,8 @@ TEST_F(GaugeApp, LinkUpDrawsWithoutTheLampAndKeepsTheReader)
     EXPECT_EQ(4u, script.frames.size());
     for (const Recorded& f : script.frames)
         EXPECT_FALSE(f.lamp);
-    EXPECT_EQ(4, FakeLink.ensures);
-    EXPECT_EQ(0, FakeLink.stops);
+    EXPECT_EQ(4, FakeLinkThreads.ensures);
+    EXPECT_EQ(0, FakeLinkThreads.stops);
 }
 
 TEST_F(GaugeApp, AngleUpdatesOnlyWhenTheReadingChanges)

@@ -4,11 +4,11 @@
 #include "tests/app/fake_link_threads.h"
 
 PlatformLock* LinkLock = nullptr;
-FakeLinkCalls FakeLink;
+FakeLinkCalls FakeLinkThreads;
 
 void StartLink()
 {
-    ++FakeLink.starts;
+    ++FakeLinkThreads.starts;
 }
 
 bool StartConnectorThread()
@@ -18,12 +18,12 @@ bool StartConnectorThread()
 
 void EnsureReaderThread()
 {
-    ++FakeLink.ensures;
+    ++FakeLinkThreads.ensures;
 }
 
 void StopReaderThread()
 {
-    ++FakeLink.stops;
+    ++FakeLinkThreads.stops;
 }
 
 bool ReaderThreadExists()

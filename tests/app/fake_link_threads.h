@@ -6,4 +6,4 @@ struct FakeLinkCalls {
     int ensures = 0;
     int stops = 0;
 };
-extern FakeLinkCalls FakeLink;
+extern FakeLinkCalls FakeLinkThreads;
