@@ -7,6 +7,7 @@
 #include "gauge/scale.h"
 #include "platform/soft/soft_layer.h"
 #include "tests/app/child_process.h"
+#include "tools/shot/window_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,66 +23,9 @@ namespace {
 using Frame = std::vector<uint8_t>;
 const char GaugeTitle[] = "Tovaline - 1.03";
 
-struct Found {
-    DWORD process;
-    const char* className; // null: any
-    const char* title;
-    HWND window;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-{
-    Found* found = reinterpret_cast<Found*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char title[128] = {}, className[64] = {};
-    GetWindowTextA(window, title, sizeof title);
-    GetClassNameA(window, className, sizeof className);
-    if (process == found->process && std::string(title) == found->title &&
-        (!found->className || std::string(className) == found->className)) {
-        found->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindProcessWindow(DWORD process, const char* title, const char* className = nullptr)
-{
-    Found found = {process, className, title, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&found));
-    return found.window;
-}
-
-// The window's client area as it stands on the screen, RGB.
 bool Capture(HWND window, Frame* rgb)
 {
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = SurfaceWidth;
-    info.bmiHeader.biHeight = -SurfaceHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BOOL ok = BitBlt(memory, 0, 0, SurfaceWidth, SurfaceHeight, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    rgb->resize(SurfaceWidth * SurfaceHeight * 3);
-    const uint8_t* p = static_cast<const uint8_t*>(bits);
-    for (int i = 0; i < SurfaceWidth * SurfaceHeight; ++i) {
-        (*rgb)[i * 3 + 0] = p[i * 4 + 2];
-        (*rgb)[i * 3 + 1] = p[i * 4 + 1];
-        (*rgb)[i * 3 + 2] = p[i * 4 + 0];
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok != FALSE;
+    return CaptureClient(window, SurfaceWidth, SurfaceHeight, rgb);
 }
 
 // The software layer's frame for the same state: the reference the window must show.
@@ -204,7 +148,7 @@ protected:
         if (!gauge.Start(exe, "", folder))
             return nullptr;
         HWND window = nullptr;
-        WaitFor([&] { return (window = FindProcessWindow(gauge.id, GaugeTitle)) != nullptr; });
+        WaitFor([&] { return (window = FindTopWindow(gauge.id, GaugeTitle)) != nullptr; });
         return window;
     }
 
@@ -307,7 +251,7 @@ TEST_F(GaugeProgram, NoDrawingSurfaceGivesTheErrorBoxAndSavesNothing)
     HWND window = StartGauge(copy);
     ASSERT_NE(nullptr, window);
     HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = FindProcessWindow(gauge.id, "Erreur", "#32770")) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return (box = FindTopWindow(gauge.id, "Erreur", "#32770")) != nullptr; }));
     char text[256] = {};
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     EXPECT_STREQ("Impossible d'ouvrir un \xE9" "cran dans la fen\xEAtre!", text);

@@ -2,6 +2,8 @@
 // own started here and always ended in TearDown. Runs under Wine in the cross-built tree.
 #include "link/sim_link.h"
 
+#include "tests/app/child_process.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,20 +12,7 @@
 
 namespace {
 
-// Under Wine a Unix path is reached through drive Z:.
-std::string EmulatorPath()
-{
-    std::string path = TOVALINE_EMULATOR_PATH;
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            if (c == '/')
-                c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
-}
-
-const DWORD DeadlineMs = 30000;
+const DWORD DeadlineMs = ChildDeadlineMs;
 
 class EmulatorTest : public ::testing::Test {
 protected:
@@ -36,99 +25,18 @@ protected:
     // Starts the emulator with these options and waits for its "ready" line.
     void Start(const std::string& options)
     {
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE childIn = nullptr, childOut = nullptr;
-        ASSERT_TRUE(CreatePipe(&childIn, &toChild, &inherit, 0));
-        ASSERT_TRUE(CreatePipe(&fromChild, &childOut, &inherit, 0));
-        SetHandleInformation(toChild, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childIn;
-        startup.hStdOutput = childOut;
-        startup.hStdError = childOut;
-        std::string command = "\"" + EmulatorPath() + "\" " + options;
-        PROCESS_INFORMATION info = {};
-        BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
-        CloseHandle(childIn);
-        CloseHandle(childOut);
-        ASSERT_TRUE(started) << command << ": error " << GetLastError();
-        process = info.hProcess;
-        CloseHandle(info.hThread);
+        ASSERT_TRUE(emulator.Start(TOVALINE_EMULATOR_PATH, options, "", true))
+            << options << ": error " << GetLastError();
         std::string line = ReadLine();
         ASSERT_EQ(line.rfind("ready", 0), 0u) << "emulator said: " << line;
     }
 
-    void Stop()
-    {
-        if (process) {
-            TerminateProcess(process, 1);
-            WaitForSingleObject(process, DeadlineMs);
-            CloseHandle(process);
-            process = nullptr;
-        }
-        for (HANDLE* pipe : {&toChild, &fromChild}) {
-            if (*pipe)
-                CloseHandle(*pipe);
-            *pipe = nullptr;
-        }
-        pending.clear();
-    }
+    void Stop() { emulator.Kill(); }
+    std::string ReadLine() { return emulator.ReadLine(); }
+    std::string Command(const std::string& line) { return emulator.Command(line); }
+    bool WaitForExit(DWORD* exitCode) { return emulator.WaitForExit(exitCode); }
 
-    // The next line from the emulator, or "" when none came before the deadline.
-    std::string ReadLine()
-    {
-        DWORD start = GetTickCount();
-        for (;;) {
-            size_t end = pending.find('\n');
-            if (end != std::string::npos) {
-                std::string line = pending.substr(0, end);
-                pending.erase(0, end + 1);
-                if (!line.empty() && line.back() == '\r')
-                    line.pop_back();
-                return line;
-            }
-            DWORD available = 0;
-            if (!PeekNamedPipe(fromChild, nullptr, 0, nullptr, &available, nullptr))
-                return "";
-            if (available > 0) {
-                char buffer[512];
-                DWORD got = 0;
-                if (!ReadFile(fromChild, buffer, available < sizeof buffer ? available : sizeof buffer,
-                              &got, nullptr))
-                    return "";
-                pending.append(buffer, got);
-                continue;
-            }
-            if (GetTickCount() - start > DeadlineMs)
-                return "";
-            Sleep(10);
-        }
-    }
-
-    // Runs one emulator command and returns its acknowledgement.
-    std::string Command(const std::string& line)
-    {
-        std::string text = line + "\n";
-        DWORD written = 0;
-        EXPECT_TRUE(WriteFile(toChild, text.data(), DWORD(text.size()), &written, nullptr));
-        return ReadLine();
-    }
-
-    bool WaitForExit(DWORD* exitCode)
-    {
-        if (WaitForSingleObject(process, DeadlineMs) != WAIT_OBJECT_0)
-            return false;
-        GetExitCodeProcess(process, exitCode);
-        return true;
-    }
-
-    HANDLE process = nullptr;
-    HANDLE toChild = nullptr;
-    HANDLE fromChild = nullptr;
-    std::string pending;
+    ChildProcess emulator;
 };
 
 TEST_F(EmulatorTest, OpenAndBatchesRoundTrip)
@@ -297,22 +205,7 @@ TEST_F(EmulatorTest, HelpAndBadArguments)
 {
     for (const ArgumentCase& c : Arguments) {
         SCOPED_TRACE(c.options);
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE childOut = nullptr;
-        ASSERT_TRUE(CreatePipe(&fromChild, &childOut, &inherit, 0));
-        SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = childOut;
-        startup.hStdError = childOut;
-        std::string command = "\"" + EmulatorPath() + "\" " + c.options;
-        PROCESS_INFORMATION info = {};
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                   nullptr, nullptr, &startup, &info));
-        CloseHandle(childOut);
-        CloseHandle(info.hThread);
-        process = info.hProcess;
+        ASSERT_TRUE(emulator.Start(TOVALINE_EMULATOR_PATH, c.options, "", true));
         DWORD exitCode = 99;
         ASSERT_TRUE(WaitForExit(&exitCode));
         EXPECT_EQ(exitCode, c.exitCode);

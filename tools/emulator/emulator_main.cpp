@@ -19,6 +19,7 @@ struct Emulator {
     HWND window;
     ULONGLONG startTicks;
     double quitAfterS;
+    bool onlyIfNoServer;
 };
 
 Emulator Emu;
@@ -31,6 +32,8 @@ const char* const Usage =
     "  --help                 this text\n"
     "  --class NAME           UIPCMAIN (default) or FS98MAIN\n"
     "  --quit-after S         ends after S seconds\n"
+    "  --if-no-server         ends at once, with exit code 3, when a data server (a window of\n"
+    "                         class UIPCMAIN or FS98MAIN) is already running\n"
     "  --COMMAND ARG...       any command below, run before serving starts\n"
     "\n"
     "Commands, on stdin one per line (each answered with 'ok ...' or 'error: ...'):\n";
@@ -145,6 +148,10 @@ bool ParseArguments(int argc, char** argv, const char** className, bool* help)
                                  std::strcmp(argv[i + 1], "FS98MAIN") != 0))
                 return Fail("--class takes UIPCMAIN or FS98MAIN", "");
             *className = argv[i + 1];
+        } else if (std::strcmp(option, "--if-no-server") == 0) {
+            if (end != i + 1)
+                return Fail("--if-no-server takes no value", "");
+            Emu.onlyIfNoServer = true;
         } else if (std::strcmp(option, "--quit-after") == 0) {
             char* stop = nullptr;
             double seconds = end == i + 2 ? std::strtod(argv[i + 1], &stop) : 0;
@@ -179,6 +186,12 @@ int main(int argc, char** argv)
     if (help) {
         std::printf("%s%s", Usage, EmulatorCommandHelp);
         return 0;
+    }
+
+    if (Emu.onlyIfNoServer && (FindWindowExA(nullptr, nullptr, "UIPCMAIN", nullptr) ||
+                               FindWindowExA(nullptr, nullptr, "FS98MAIN", nullptr))) {
+        std::printf("a data server is already running\n");
+        return 3;
     }
 
     Emu.message = RegisterWindowMessageA("FsasmLib:IPC");
