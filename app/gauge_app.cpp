@@ -55,7 +55,8 @@ static void RunOnePass()
     SleepMs(10);
 }
 
-static int EndAfterStartupFailure()
+// The link threads are not stopped and the link is not closed: ending the process ends them.
+static int EndGauge()
 {
     CloseSpriteSurface();
     DestroyGaugeWindow(app.window);
@@ -75,11 +76,11 @@ int RunGauge()
     app.window = OpenGaugeWindow(title, GaugeSettings.PosWindowX, GaugeSettings.PosWindowY);
     if (!app.window) {
         ShowStartupErrorBox();
-        return EndAfterStartupFailure();
+        return EndGauge();
     }
     if (!OpenSpriteSurface(app.window)) {
         ShowStartupErrorBox();
-        return EndAfterStartupFailure();
+        return EndGauge();
     }
     MakeGaugeWindowTopmost(app.window);
     LoadGaugeSprites();
@@ -89,7 +90,5 @@ int RunGauge()
     } while (app.lastEvent != WindowEvent::Close);
 
     SaveSettings();
-    CloseSpriteSurface();
-    DestroyGaugeWindow(app.window);
-    return 0;
+    return EndGauge();
 }

@@ -74,14 +74,10 @@ bool StartConnectorThread()
 
 void EnsureReaderThread()
 {
-    if (threads.reader) {
-        if (PlatformThreadRunning(threads.reader))
-            return;
-        // It can only have ended by request, which StopReaderThread waits for; this is a thread
-        // that ended some other way: reap it before starting the next.
-        JoinPlatformThread(threads.reader);
-        threads.reader = nullptr;
-    }
+    // A reader ends only by request, and StopReaderThread forgets it then: one that is known
+    // is running.
+    if (threads.reader)
+        return;
     threads.stopRequested.store(false);
     threads.reader = StartPlatformThread(ReaderThread);
 }
